@@ -1,0 +1,22 @@
+# One static library per layer. A layer names only the layers below it in DEPENDS, so code that
+# calls upwards fails to link.
+#
+#   zuzavezu_layer(<name> SOURCES ... [DEPENDS <lower layers and libraries> ...])
+#
+# Headers are included with the layer's folder: #include "platform/Streams.h".
+function(zuzavezu_layer name)
+  cmake_parse_arguments(LAYER "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(zz_${name} STATIC ${LAYER_SOURCES})
+  target_include_directories(zz_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(zz_${name} PUBLIC ${LAYER_DEPENDS} PRIVATE zuzavezu_warnings)
+  set_target_properties(zz_${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+endfunction()
+
+# A test program per layer, discovered by CTest test by test.
+function(zuzavezu_test name)
+  cmake_parse_arguments(TEST "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${TEST_SOURCES})
+  target_link_libraries(${name} PRIVATE ${TEST_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main
+                                        zuzavezu_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,5 @@
+# Warnings every target of ours is built with.
+add_library(zuzavezu_warnings INTERFACE)
+target_compile_options(zuzavezu_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+  -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)
