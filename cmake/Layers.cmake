@@ -12,11 +12,19 @@ function(zuzavezu_layer name)
   set_target_properties(zz_${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endfunction()
 
-# A test program per layer, discovered by CTest test by test.
+# A test program per layer, discovered by CTest test by test. LABELS tag its tests (the
+# ThreadSanitizer build runs those labelled "tsan").
 function(zuzavezu_test name)
-  cmake_parse_arguments(TEST "" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(TEST "" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
   add_executable(${name} ${TEST_SOURCES})
   target_link_libraries(${name} PRIVATE ${TEST_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main
                                         zuzavezu_warnings)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  if(TEST_LABELS)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${TEST_LABELS}")
+    if("tsan" IN_LIST TEST_LABELS)
+      set_property(GLOBAL APPEND PROPERTY ZUZAVEZU_TSAN_TESTS ${name})
+    endif()
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  endif()
 endfunction()

@@ -2,4 +2,4 @@
 add_library(zuzavezu_warnings INTERFACE)
 target_compile_options(zuzavezu_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-  -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)
+  -Wcast-align -Woverloaded-virtual -Wimplicit-fallthrough)
