@@ -59,16 +59,18 @@ void AppendRow(std::string& xml, int64_t i) {
   const int64_t parent = i < 8 ? -1 : i / 8;
   const int level = i < 8 ? 1 : (i < 72 ? 2 : 3);
   char row[1024];
-  std::snprintf(row, sizeof row,
-                "\t<z:row ID='%lld' TREEID='%lld' FNUMBER='RT.%06lld' REPORTTYPENAME='%s %lld' FPARENTID='%lld'"
-                " FISROOT='%d' FIMGAGEINDEX='%lld' FSELECTIMGAGEINDEX='%lld' FISSYSTEM='0' FLEVEL='%d'"
-                " FVISIBLE='1' FTABLENAME='t_report_%02lld' FCREATORID='admin' FLASTUPDATEUSERID='u%03lld'"
-                " FLONGNUMBER='RT.%06lld.%06lld'/>\n",
-                static_cast<long long>(i), static_cast<long long>(i), static_cast<long long>(i), names[i % 8],
-                static_cast<long long>(i), static_cast<long long>(parent), parent == -1 ? 1 : 0,
-                static_cast<long long>(i % 124), static_cast<long long>((i + 1) % 124), level,
-                static_cast<long long>(i % 37), static_cast<long long>(i % 211), static_cast<long long>(parent),
-                static_cast<long long>(i));
+  std::snprintf(
+      row, sizeof row,
+      "\t<z:row ID='%lld' TREEID='%lld' FNUMBER='RT.%06lld' REPORTTYPENAME='%s %lld - 年度经营分析报表 (annual "
+      "operating analysis)' FPARENTID='%lld'"
+      " FISROOT='%d' FIMGAGEINDEX='%lld' FSELECTIMGAGEINDEX='%lld' FISSYSTEM='0' FLEVEL='%d'"
+      " FVISIBLE='1' FTABLENAME='t_report_detail_%02lld' FCREATORID='administrator.finance' FLASTUPDATEUSERID='u%03lld'"
+      " FLONGNUMBER='RT.%06lld.%06lld!RT.%06lld.%06lld!RT.%06lld.%06lld'/>\n",
+      static_cast<long long>(i), static_cast<long long>(i), static_cast<long long>(i), names[i % 8],
+      static_cast<long long>(i), static_cast<long long>(parent), parent == -1 ? 1 : 0, static_cast<long long>(i % 124),
+      static_cast<long long>((i + 1) % 124), level, static_cast<long long>(i % 37), static_cast<long long>(i % 211),
+      static_cast<long long>(parent), static_cast<long long>(i), static_cast<long long>(parent),
+      static_cast<long long>(i), static_cast<long long>(parent), static_cast<long long>(i));
   xml += row;
 }
 

@@ -63,6 +63,12 @@ class EFCreateError : public EFilerError {
   using EFilerError::EFilerError;
 };
 
+// The class library's component errors ("''%s'' is not a valid component name").
+class EComponentError : public Exception {
+public:
+  using Exception::Exception;
+};
+
 class EOutOfMemory : public Exception {
  public:
   EOutOfMemory() : Exception("Out of memory") {}

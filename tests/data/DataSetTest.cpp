@@ -200,7 +200,9 @@ TEST(TField, ReadsAndWritesTheFormsThePlatformOffers) {
     EXPECT_EQ(field.AsInteger(), 0);  // NULL reads as 0
     field.SetAsString(c.written);
     EXPECT_EQ(field.AsString(), c.asString);
-    if (std::string(c.field) != "L") EXPECT_EQ(field.AsInteger(), c.asInteger);
+    if (std::string(c.field) != "L") {
+      EXPECT_EQ(field.AsInteger(), c.asInteger);
+    }
   }
   EXPECT_THROW(query.FieldByName("L").AsInteger(), EConvertError);  // beyond 32 bits
 
