@@ -13,12 +13,16 @@ function(zuzavezu_layer name)
 endfunction()
 
 # A test program per layer, discovered by CTest test by test. LABELS tag its tests (the
-# ThreadSanitizer build runs those labelled "tsan").
+# ThreadSanitizer build runs those labelled "tsan"); QT_MAIN gives it a Qt event loop.
 function(zuzavezu_test name)
-  cmake_parse_arguments(TEST "" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  cmake_parse_arguments(TEST "QT_MAIN" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
   add_executable(${name} ${TEST_SOURCES})
-  target_link_libraries(${name} PRIVATE ${TEST_DEPENDS} GTest::gtest GTest::gmock GTest::gtest_main
-                                        zuzavezu_warnings)
+  if(TEST_QT_MAIN)
+    set(main zz_qt_test_main)
+  else()
+    set(main GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${TEST_DEPENDS} GTest::gtest GTest::gmock ${main} zuzavezu_warnings)
   if(TEST_LABELS)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${TEST_LABELS}")
     if("tsan" IN_LIST TEST_LABELS)

@@ -230,9 +230,12 @@ class TLibrary {
     return true;
   }
 
-  // A client's close is reported before this returns; an accepted link's close follows.
+  // A client's close is reported before this returns; an accepted link's close follows. For a
+  // client handle that is gone, it still waits for the callback in progress, so that its owner
+  // may be freed once this returns.
   bool Close(int32_t handle, bool accepted) {
     TLinkPtr link = Find(handle);
+    if (!link && !accepted) Barrier();
     if (!link || link->Accepted != accepted) return false;
     if (link->Open) {
       accepted ? RequestClose(link) : CloseAndWait(link);
@@ -368,6 +371,18 @@ class TLibrary {
     }
     std::lock_guard lock(FMutex);
     if (FState == TState::Running) asio::post(FIo, [this, link] { CloseOnLoop(link); });
+  }
+
+  // Waits until the loop has finished what it is doing now (a callback, say).
+  void Barrier() {
+    if (OnLoopThread()) return;
+    std::promise<void> passed;
+    {
+      std::lock_guard lock(FMutex);
+      if (FState != TState::Running) return;
+      asio::post(FIo, [&passed] { passed.set_value(); });
+    }
+    passed.get_future().wait();
   }
 
   // Like RequestClose, and waits until the loop has closed the link and reported it.

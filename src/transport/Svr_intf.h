@@ -55,7 +55,8 @@ SVR_INTF_API int32_t Asio_Client_conntosvr(int32_t handle, const char* host, int
 /* Sends length bytes on a client link; when it returns the bytes are taken. Non-zero on
  * success, 0 when the link is gone or the handle unknown. */
 SVR_INTF_API int32_t Asio_Client_senddata(int32_t handle, const void* data, int32_t length);
-/* Closes a client link; callback 2 follows. 1 when the handle was known, else 0. */
+/* Closes a client link and reports callback 2 before it returns. 1 when the handle was known;
+ * 0 otherwise, after any callback in progress has ended, so the link's context may be freed. */
 SVR_INTF_API int32_t Asio_Client_DisConn(int32_t handle);
 
 /* Starts sending length bytes on any link and returns; data must stay valid until callback 4

@@ -74,13 +74,16 @@ TMemPools::~TMemPools() {
 
 TAsioClient::TAsioClient() : Buffer(std::make_unique<TAsioDataBuffer>(this)) {}
 
-TAsioClient::~TAsioClient() = default;
+TAsioClient::~TAsioClient() {
+  if (Kind == kKindOpened && FLastHandle > 0) Asio_Client_DisConn(FLastHandle);
+}
 
 bool TAsioClient::EnsureDispatcher() {
   EnsureProcessDispatcher();
   int32_t handle = 0;
   Asio_Client_init(&handle);
   Handle = handle;
+  if (handle != 0) FLastHandle = handle;
   return Handle != 0;
 }
 

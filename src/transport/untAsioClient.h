@@ -75,6 +75,7 @@ class TAsioClient {
   static constexpr int32_t kKindAccepted = 9;
 
   TAsioClient();
+  // A link this system opened is closed, and its callbacks have ended, before the object goes.
   virtual ~TAsioClient();
   TAsioClient(const TAsioClient&) = delete;
   TAsioClient& operator=(const TAsioClient&) = delete;
@@ -124,6 +125,10 @@ class TAsioClient {
   int64_t StalledAt = -1;
 
  private:
+  // The last handle this object obtained: destruction waits on it until no callback can
+  // reach the object any more.
+  int32_t FLastHandle = 0;
+
   // Waits until count bytes are unread; false once the link is down.
   bool WaitForBytes(int32_t count);
   int32_t Send(const void* data, int32_t count);
