@@ -110,8 +110,7 @@ bool TField::AsBoolean() const {
   if (const auto* integer = std::get_if<int64_t>(&value.Value)) return *integer != 0;
   if (std::holds_alternative<double>(value.Value) || IsBinaryType(DataType)) AccessError("Boolean");
   const std::string& text = std::get<std::string>(value.Value);
-  if (SameText(text, "True")) return true;
-  if (SameText(text, "False")) return false;
+  if (const auto parsed = ParseXmlBoolean(text)) return *parsed;
   throw EConvertError("'" + text + "' is not a valid boolean value");
 }
 
