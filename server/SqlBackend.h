@@ -65,5 +65,7 @@ class TBackendPool {
 };
 
 std::unique_ptr<TSqlBackend> OpenSqlite(const std::string& fileName);
+// A libpq connection string ("host=127.0.0.1 port=5432 dbname=zuzavezu").
+std::unique_ptr<TSqlBackend> OpenPostgres(const std::string& connectionString);
 
 }  // namespace server

@@ -12,9 +12,11 @@ namespace {
 
 constexpr const char* kHelp = R"(usage: zuzavezu-server [options]
 
-Serves the zuzavezu client's database protocol from an SQLite database file.
+Serves the zuzavezu client's database protocol from an SQLite database file or PostgreSQL.
 
   --database FILE        the SQLite database file (default zuzavezu.db); created if absent
+  --postgres CONNINFO    serve a PostgreSQL database instead, through libpq
+                         (for example "host=127.0.0.1 port=5432 dbname=zuzavezu user=zz")
   --init-demo            create (or reset) the demo tables T_Pm_User and ReportType, then serve
   --listen ADDRESS       the address to listen on (default 127.0.0.1)
   --port N               the TCP port (default 211, the client's default; 0 picks a free one)
@@ -40,6 +42,7 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
   server::TServerOptions options;
   std::string database = "zuzavezu.db";
+  std::string postgres;
   bool initDemo = false;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
@@ -60,6 +63,8 @@ int main(int argc, char** argv) {
         return 0;
       } else if (option == "--database")
         database = value();
+      else if (option == "--postgres")
+        postgres = value();
       else if (option == "--init-demo")
         initDemo = true;
       else if (option == "--listen")
@@ -88,15 +93,19 @@ int main(int argc, char** argv) {
   }
 
   try {
+    const server::TBackendFactory open = [&] {
+      return postgres.empty() ? server::OpenSqlite(database) : server::OpenPostgres(postgres);
+    };
+    const std::string where = postgres.empty() ? database : "PostgreSQL (" + postgres + ")";
     if (initDemo) {
-      server::InitDemoData(*server::OpenSqlite(database));
-      server::LogLine("demo tables created in " + database);
+      server::InitDemoData(*open());
+      server::LogLine("demo tables created in " + where);
     }
-    server::TBackendPool pool([&] { return server::OpenSqlite(database); }, options.Workers);
+    server::TBackendPool pool(open, options.Workers);
     asio::io_context io(1);
     server::TServer service(io, options, pool);
     service.Start();
-    server::LogLine("serving " + database + " on " + options.Address + ":" + std::to_string(service.Port()) + " (" +
+    server::LogLine("serving " + where + " on " + options.Address + ":" + std::to_string(service.Port()) + " (" +
                     WireCodePageName(options.Handler.CodePage) + ")");
     asio::signal_set signals(io, SIGINT, SIGTERM);
     signals.async_wait([&](const asio::error_code& error, int signal) {
