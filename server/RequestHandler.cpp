@@ -25,9 +25,8 @@ TOutcome Query(const std::string& sql, TSqlBackend& backend, const THandlerOptio
   std::string xml;
   WriteRowsetXml(*recordset, xml);
   TMemoryStream payload;
-  payload.WriteBuffer(xml.data(), static_cast<int64_t>(xml.size()));
+  CompressBytes(xml.data(), static_cast<int64_t>(xml.size()), payload, options.CompressionLevel);
   xml = std::string();
-  CompressStream(payload, options.CompressionLevel);
   const int32_t status = payload.Size() > options.FileRouteThreshold ? 2 : proto::kStatusInMemory;
   TOutcome outcome;
   outcome.Rows = recordset->RowCount();

@@ -24,22 +24,25 @@ constexpr int64_t kExpectedCompressionRatio = 16;
 
 }  // namespace
 
+void CompressBytes(const void* plain, int64_t size, TMemoryStream& payload, int level) {
+  payload.Clear();
+  if (size <= 0) return;
+  payload.Reserve(kPayloadSizeFieldBytes + size / kExpectedCompressionRatio + kZStreamBufferSize);
+  uint8_t sizeField[kPayloadSizeFieldBytes];
+  PutInt64LE(sizeField, size);
+  payload.WriteBuffer(sizeField, sizeof sizeField);
+  TZCompressionStream compressor(payload, level);
+  compressor.WriteBuffer(plain, size);
+  compressor.Finish();
+  payload.SetPosition(0);
+}
+
 void CompressStream(TMemoryStream& stream, int level) {
   const int64_t plainSize = stream.Size();
   if (plainSize <= 0) return;
   stream.SetPosition(0);
-
   TMemoryStream payload;
-  payload.Reserve(kPayloadSizeFieldBytes + plainSize / kExpectedCompressionRatio + kZStreamBufferSize);
-  uint8_t sizeField[kPayloadSizeFieldBytes];
-  PutInt64LE(sizeField, plainSize);
-  payload.WriteBuffer(sizeField, sizeof sizeField);
-  {
-    TZCompressionStream compressor(payload, level);
-    compressor.WriteBuffer(stream.Memory(), plainSize);
-    compressor.Finish();
-  }
-  payload.SetPosition(0);
+  CompressBytes(stream.Memory(), plainSize, payload, level);
   stream.Swap(payload);
 }
 

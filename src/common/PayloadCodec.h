@@ -15,6 +15,9 @@ constexpr int kPayloadCompressionLevel = 9;
 
 // Raises EZCompressionError with zlib's text.
 void CompressStream(TMemoryStream& stream, int level = kPayloadCompressionLevel);
+// The payload of plain bytes held elsewhere, written into payload (emptied first); saves the
+// copy into a stream when the content is already in memory.
+void CompressBytes(const void* plain, int64_t size, TMemoryStream& payload, int level = kPayloadCompressionLevel);
 
 // Raises EZDecompressionError with zlib's text for invalid zlib data, and EReadError
 // "Stream read error" for a stream of 1 to 7 bytes, a negative size (the low four bytes of the

@@ -814,6 +814,11 @@ void WriteRowsetXml(const TRecordset& recordset, std::string& out, size_t* repla
     out += "\t\t</s:AttributeType>\n";
   }
   out += "\t\t<s:extends type='rs:rowbase'/>\n\t</s:ElementType>\n</s:Schema>\n<rs:data>\n";
+  // One allocation for the rows: growing a string of hundreds of megabytes by doubling would
+  // copy it several times over.
+  size_t perRow = 16;
+  for (const std::string& name : xmlNames) perRow += name.size() + 5;
+  out.reserve(out.size() + recordset.MemoryUsed() + perRow * static_cast<size_t>(recordset.RowCount()));
   for (int32_t position = 0; position < recordset.RowCount(); ++position) {
     const uint32_t row = recordset.PhysicalRow(position);
     out += "\t<z:row";
