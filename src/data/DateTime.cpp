@@ -136,6 +136,25 @@ std::string TimeToText(double value) {
   return text;
 }
 
+TIsoForm IsoFormOf(TFieldType type) {
+  return type == ftDate ? TIsoForm::Date : type == ftTime ? TIsoForm::Time : TIsoForm::DateTime;
+}
+
+std::string IsoDateTimeText(double value, TIsoForm form, bool alwaysMilliseconds) {
+  const TDateTimeParts p = DecodeDateTime(value);
+  char text[40];
+  if (form == TIsoForm::Date) {
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.Year, p.Month, p.Day);
+    return text;
+  }
+  int n = form == TIsoForm::Time ? std::snprintf(text, sizeof text, "%02d:%02d:%02d", p.Hour, p.Minute, p.Second)
+                                 : std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month,
+                                                 p.Day, p.Hour, p.Minute, p.Second);
+  if (alwaysMilliseconds || p.Millisecond != 0)
+    std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ".%03d", p.Millisecond);
+  return text;
+}
+
 std::string DateTimeToText(double value) { return DateToText(value) + " " + TimeToText(value); }
 
 std::optional<double> ParseDateTimeText(std::string_view text) {

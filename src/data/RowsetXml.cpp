@@ -134,19 +134,18 @@ void MapType(TColumnSpec& column, const TTyping& t, bool autoIncrement) {
       column.SizeFromData = true;
     column.Kind = TValueKind::Text;
   };
-  const auto integer = [&](TFieldType fieldType, int64_t min, int64_t max) {
+  const auto as = [&](TFieldType fieldType, TValueKind kind) {
     def.DataType = fieldType;
-    column.Kind = TValueKind::Integer;
+    column.Kind = kind;
+  };
+  const auto integer = [&](TFieldType fieldType, int64_t min, int64_t max) {
+    as(fieldType, TValueKind::Integer);
     column.Min = min;
     column.Max = max;
   };
   if (type.empty()) return stringSized(ftWideString);
   if (type == "string") {
-    if (isLong) {
-      def.DataType = ftMemo;
-      column.Kind = TValueKind::Text;
-      return;
-    }
+    if (isLong) return as(ftMemo, TValueKind::Text);
     return stringSized(dbType == "str" ? ftString : ftWideString);
   }
   if (type == "char") {
@@ -159,11 +158,7 @@ void MapType(TColumnSpec& column, const TTyping& t, bool autoIncrement) {
     def.Size = 38;
     return;
   }
-  if (type == "boolean") {
-    def.DataType = ftBoolean;
-    column.Kind = TValueKind::Boolean;
-    return;
-  }
+  if (type == "boolean") return as(ftBoolean, TValueKind::Boolean);
   if (type == "i1") return integer(ftSmallint, -128, 127);
   if (type == "i2") return integer(ftSmallint, -32768, 32767);
   if (type == "ui1") return integer(ftWord, 0, 255);
@@ -171,48 +166,19 @@ void MapType(TColumnSpec& column, const TTyping& t, bool autoIncrement) {
   if (type == "int" || type == "i4") return integer(autoIncrement ? ftAutoInc : ftInteger, INT32_MIN, INT32_MAX);
   if (type == "ui4") return integer(ftLargeint, 0, 4294967295LL);
   if (type == "i8") return integer(ftLargeint, INT64_MIN, INT64_MAX);
-  if (type == "ui8") {
-    def.DataType = ftLargeint;
-    column.Kind = TValueKind::Unsigned64;
-    return;
-  }
-  if (type == "float" || type == "r8" || type == "r4") {
-    def.DataType = ftFloat;
-    column.Kind = TValueKind::Float;
-    return;
-  }
-  if ((type == "number" && dbType == "currency") || type == "fixed.14.4") {
-    def.DataType = ftCurrency;
-    column.Kind = TValueKind::Currency;
-    return;
-  }
+  if (type == "ui8") return as(ftLargeint, TValueKind::Unsigned64);
+  if (type == "float" || type == "r8" || type == "r4") return as(ftFloat, TValueKind::Float);
+  if ((type == "number" && dbType == "currency") || type == "fixed.14.4") return as(ftCurrency, TValueKind::Currency);
   if (type == "number" && (dbType == "numeric" || dbType == "decimal" || dbType == "varnumeric")) {
-    def.DataType = ftBCD;
+    as(ftBCD, TValueKind::Decimal);
     def.Size = IntAttribute(t.Scale, 0);
     def.Precision = IntAttribute(t.Precision, 0);
-    column.Kind = TValueKind::Decimal;
     return;
   }
-  if (type == "number") {
-    def.DataType = ftFloat;
-    column.Kind = TValueKind::Float;
-    return;
-  }
-  if (type == "dateTime" || type == "dateTime.tz") {
-    def.DataType = ftDateTime;
-    column.Kind = TValueKind::DateTime;
-    return;
-  }
-  if (type == "date") {
-    def.DataType = ftDate;
-    column.Kind = TValueKind::Date;
-    return;
-  }
-  if (type == "time" || type == "time.tz") {
-    def.DataType = ftTime;
-    column.Kind = TValueKind::Time;
-    return;
-  }
+  if (type == "number") return as(ftFloat, TValueKind::Float);
+  if (type == "dateTime" || type == "dateTime.tz") return as(ftDateTime, TValueKind::DateTime);
+  if (type == "date") return as(ftDate, TValueKind::Date);
+  if (type == "time" || type == "time.tz") return as(ftTime, TValueKind::Time);
   if (type == "bin.hex" || type == "bin.base64") {
     column.Kind = type == "bin.hex" ? TValueKind::Hex : TValueKind::Base64;
     if (isLong || maxLength < 0) {
@@ -697,20 +663,6 @@ void AppendEscaped(std::string& out, std::string_view text, size_t& replaced) {
   }
 }
 
-std::string DateTimeXml(double value, TFieldType type) {
-  const TDateTimeParts p = DecodeDateTime(value);
-  char text[40];
-  if (type == ftDate) {
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.Year, p.Month, p.Day);
-    return text;
-  }
-  int n = type == ftTime ? std::snprintf(text, sizeof text, "%02d:%02d:%02d", p.Hour, p.Minute, p.Second)
-                         : std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day,
-                                         p.Hour, p.Minute, p.Second);
-  if (p.Millisecond != 0) std::snprintf(text + n, sizeof text - static_cast<size_t>(n), ".%03d", p.Millisecond);
-  return text;
-}
-
 void AppendDatatype(std::string& out, const TColumnDef& column) {
   const std::string size = std::to_string(column.Size);
   std::string typing;
@@ -766,7 +718,12 @@ bool AppendValue(std::string& out, const TColumnData& data, uint32_t row, TField
     case TStorage::Double: {
       const double value = data.GetDouble(row);
       if (!std::isfinite(value)) return false;
-      out += type == ftFloat ? FloatToText(value) : DateTimeXml(value, type);
+      out += type == ftFloat ? FloatToText(value)
+                             : IsoDateTimeText(value,
+                                               type == ftDate   ? TIsoForm::Date
+                                               : type == ftTime ? TIsoForm::Time
+                                                                : TIsoForm::DateTime,
+                                               false);
       return true;
     }
     case TStorage::Bytes: {

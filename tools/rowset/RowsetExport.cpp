@@ -15,19 +15,6 @@ struct TCell {
   std::string Text;
 };
 
-std::string DateTimeText(double value, TFieldType type) {
-  const TDateTimeParts p = DecodeDateTime(value);
-  char text[40];
-  if (type == ftDate)
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.Year, p.Month, p.Day);
-  else if (type == ftTime)
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", p.Hour, p.Minute, p.Second, p.Millisecond);
-  else
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", p.Year, p.Month, p.Day, p.Hour, p.Minute,
-                  p.Second, p.Millisecond);
-  return text;
-}
-
 // One value in the export's form; both formats share it.
 TCell CellOf(const TRecordset& recordset, int32_t row, int32_t column) {
   const TColumnData& data = recordset.Column(column);
@@ -46,7 +33,11 @@ TCell CellOf(const TRecordset& recordset, int32_t row, int32_t column) {
       const double value = data.GetDouble(physical);
       if (type == ftFloat)
         return std::isfinite(value) ? TCell{TKind::Number, FloatToText(value)} : TCell{TKind::Null, {}};
-      return {TKind::Text, DateTimeText(value, type)};
+      return {TKind::Text, IsoDateTimeText(value,
+                                           type == ftDate   ? TIsoForm::Date
+                                           : type == ftTime ? TIsoForm::Time
+                                                            : TIsoForm::DateTime,
+                                           true)};
     }
     case TStorage::Bytes: {
       const std::string_view bytes = data.GetBytes(physical);
