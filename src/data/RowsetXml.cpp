@@ -718,12 +718,7 @@ bool AppendValue(std::string& out, const TColumnData& data, uint32_t row, TField
     case TStorage::Double: {
       const double value = data.GetDouble(row);
       if (!std::isfinite(value)) return false;
-      out += type == ftFloat ? FloatToText(value)
-                             : IsoDateTimeText(value,
-                                               type == ftDate   ? TIsoForm::Date
-                                               : type == ftTime ? TIsoForm::Time
-                                                                : TIsoForm::DateTime,
-                                               false);
+      out += type == ftFloat ? FloatToText(value) : IsoDateTimeText(value, IsoFormOf(type), false);
       return true;
     }
     case TStorage::Bytes: {

@@ -33,11 +33,7 @@ TCell CellOf(const TRecordset& recordset, int32_t row, int32_t column) {
       const double value = data.GetDouble(physical);
       if (type == ftFloat)
         return std::isfinite(value) ? TCell{TKind::Number, FloatToText(value)} : TCell{TKind::Null, {}};
-      return {TKind::Text, IsoDateTimeText(value,
-                                           type == ftDate   ? TIsoForm::Date
-                                           : type == ftTime ? TIsoForm::Time
-                                                            : TIsoForm::DateTime,
-                                           true)};
+      return {TKind::Text, IsoDateTimeText(value, IsoFormOf(type), true)};
     }
     case TStorage::Bytes: {
       const std::string_view bytes = data.GetBytes(physical);
