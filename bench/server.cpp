@@ -44,10 +44,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-std::string Int(int32_t value) {
-  const uint32_t bits = htonl(static_cast<uint32_t>(value));
-  return std::string(reinterpret_cast<const char*>(&bits), 4);
-}
+std::string Int(int32_t value) { return server::EncodeInt(value); }
 
 std::string Frame(int32_t command, const std::string& text) {
   if (command == 4) return Int(4) + Int(4) + Int(4);
