@@ -6,7 +6,8 @@
 #include <functional>
 #include <string_view>
 
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
+// mtCustom is the plain box: no icon.
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 
 using TMessageBoxHook = std::function<void(TMsgDlgType type, std::string_view caption, std::string_view text)>;
 
