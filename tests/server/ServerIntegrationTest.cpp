@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "DemoData.h"
+#include "LocalService.h"
 #include "LoopbackPeer.h"
 #include "QtPump.h"
-#include "Server.h"
 #include "platform/SysUtils.h"
 #include "remote/UntRemSql.h"
 
@@ -35,45 +35,27 @@ class Service : public ::testing::TestWithParam<std::string> {
     if (Postgres() && std::getenv("ZUZAVEZU_TEST_PG") == nullptr) GTEST_SKIP() << "ZUZAVEZU_TEST_PG is not set";
     std::filesystem::create_directories(Folder);
     server::InitDemoData(*Open());
-    Options.Port = 0;
-    Options.Workers = 2;
-    Start();
+    Service_.Start();
     Helper.Client->ResultFolder = Folder.string() + "/";
     ASSERT_TRUE(Helper.ConnectServer("127.0.0.1", Options.Port));
   }
 
   void TearDown() override {
-    if (!Service_) return;
+    if (!Service_.Running()) return;
     Helper.Client->CloseSession();
     Stop();
     std::filesystem::remove_all(Folder);
   }
 
-  void Start() {
-    Pool = std::make_unique<server::TBackendPool>([this] { return Open(); }, Options.Workers);
-    Service_ = std::make_unique<server::TServer>(Io, Options, *Pool);
-    Service_->Start();
-    Options.Port = Service_->Port();  // a restart comes back on the same port
-    Thread = std::thread([this] { Io.run(); });
-  }
-
-  void Stop() {
-    Service_->Stop();
-    Thread.join();
-    Service_.reset();
-    Pool.reset();
-    Io.restart();
-  }
+  void Start() { Service_.Start(); }
+  void Stop() { Service_.Stop(); }
 
   int32_t Exec(const std::string& sql) { return Helper.Client->ExecSQL(sql); }
 
   std::filesystem::path Folder = std::filesystem::temp_directory_path() / ("zz_service_" + std::to_string(::getpid()));
   std::string Database = (Folder / "test.db").string();
-  server::TServerOptions Options;
-  asio::io_context Io{1};
-  std::unique_ptr<server::TBackendPool> Pool;
-  std::unique_ptr<server::TServer> Service_;
-  std::thread Thread;
+  test::TLocalService Service_{[this] { return Open(); }};
+  server::TServerOptions& Options = Service_.Options;
   TRmoHelper Helper{9000};
   TADOQuery Query;
 };
