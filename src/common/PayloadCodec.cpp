@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 
 #include "common/ZLibStreams.h"
 
@@ -24,15 +25,40 @@ constexpr int64_t kExpectedCompressionRatio = 16;
 
 }  // namespace
 
+TPayloadCompressor::TPayloadCompressor(TStream& destination, int level)
+    : FDestination(destination), FLevel(level), FStart(destination.Position()) {}
+
+TPayloadCompressor::~TPayloadCompressor() = default;
+
+void TPayloadCompressor::Write(const void* plain, int64_t size) {
+  if (size <= 0) return;
+  if (!FCompressor) {
+    const uint8_t sizeField[kPayloadSizeFieldBytes] = {};  // filled in by Finish
+    FDestination.WriteBuffer(sizeField, sizeof sizeField);
+    FCompressor = std::make_unique<TZCompressionStream>(FDestination, FLevel);
+  }
+  FCompressor->WriteBuffer(plain, size);
+  FPlainSize += size;
+}
+
+void TPayloadCompressor::Finish() {
+  if (!FCompressor) return;
+  FCompressor->Finish();
+  FCompressor.reset();
+  const int64_t end = FDestination.Position();
+  uint8_t sizeField[kPayloadSizeFieldBytes];
+  PutInt64LE(sizeField, FPlainSize);
+  FDestination.SetPosition(FStart);
+  FDestination.WriteBuffer(sizeField, sizeof sizeField);
+  FDestination.SetPosition(end);
+}
+
 void CompressBytes(const void* plain, int64_t size, TMemoryStream& payload, int level) {
   payload.Clear();
   if (size <= 0) return;
   payload.Reserve(kPayloadSizeFieldBytes + size / kExpectedCompressionRatio + kZStreamBufferSize);
-  uint8_t sizeField[kPayloadSizeFieldBytes];
-  PutInt64LE(sizeField, size);
-  payload.WriteBuffer(sizeField, sizeof sizeField);
-  TZCompressionStream compressor(payload, level);
-  compressor.WriteBuffer(plain, size);
+  TPayloadCompressor compressor(payload, level);
+  compressor.Write(plain, size);
   compressor.Finish();
   payload.SetPosition(0);
 }
@@ -46,13 +72,23 @@ void CompressStream(TMemoryStream& stream, int level) {
   stream.Swap(payload);
 }
 
-void DecompressStream(TMemoryStream& stream) {
-  if (stream.Size() <= 0) return;
-  stream.SetPosition(0);
+namespace {
+
+// The plain size that the payload's size field announces; the stream is left behind the field.
+int32_t ReadPlainSize(TMemoryStream& payload) {
+  payload.SetPosition(0);
   uint8_t sizeField[kPayloadSizeFieldBytes];
-  stream.ReadBuffer(sizeField, sizeof sizeField);
+  payload.ReadBuffer(sizeField, sizeof sizeField);
   const int32_t plainSize = GetInt32LE(sizeField);
   if (plainSize < 0) throw EReadError();
+  return plainSize;
+}
+
+}  // namespace
+
+void DecompressStream(TMemoryStream& stream) {
+  if (stream.Size() <= 0) return;
+  const int32_t plainSize = ReadPlainSize(stream);
 
   TMemoryStream plain;
   int64_t produced = 0;
@@ -75,4 +111,20 @@ void DecompressStream(TMemoryStream& stream) {
   plain.SetSize(produced);
   stream.Swap(plain);
   stream.SetPosition(0);
+}
+
+void DecompressStreamTo(TMemoryStream& payload, TStream& destination) {
+  if (payload.Size() <= 0) return;
+  const int32_t plainSize = ReadPlainSize(payload);
+  if (plainSize == 0) return;
+  constexpr int64_t kPiece = 1 << 20;
+  const auto piece = std::make_unique_for_overwrite<uint8_t[]>(kPiece);
+  TZDecompressionStream decompressor(payload);
+  int64_t produced = 0;
+  while (produced < plainSize) {
+    const int64_t got = decompressor.Read(piece.get(), std::min<int64_t>(kPiece, plainSize - produced));
+    if (got == 0) throw EReadError();
+    destination.WriteBuffer(piece.get(), got);
+    produced += got;
+  }
 }

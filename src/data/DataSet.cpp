@@ -197,9 +197,9 @@ void TCustomADODataSet::LoadFromXml(std::string_view document) {
 void TCustomADODataSet::LoadFromFile(const std::string& fileName) {
   Close();
   FRecordset.reset();
-  TMemoryStream file;
-  file.LoadFromFile(fileName);
-  LoadFromXml(std::string_view(reinterpret_cast<const char*>(file.Memory()), static_cast<size_t>(file.Size())));
+  // Mapped, not copied: a result file can hold hundreds of megabytes.
+  const TMappedFile file(fileName);
+  LoadFromXml(file.Bytes());
 }
 
 void TCustomADODataSet::SaveToFile(const std::string& fileName) const {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include "platform/Exceptions.h"
@@ -204,4 +205,32 @@ void TFileStream::SetSize(int64_t newSize) {
   if (::ftruncate(FHandle, newSize) != 0)
     throw EStreamError("Stream size cannot be changed: " + SystemReason(errno) + " (" + FFileName + ")");
   if (Position() > newSize) SetPosition(newSize);
+}
+
+// ---- TMappedFile ----
+
+TMappedFile::TMappedFile(const std::string& fileName) {
+  const int handle = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + SystemReason(errno));
+  struct stat status {};
+  if (::fstat(handle, &status) != 0) {
+    const int error = errno;
+    ::close(handle);
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + SystemReason(error));
+  }
+  FSize = static_cast<size_t>(status.st_size);
+  if (FSize > 0) {
+    FData = ::mmap(nullptr, FSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, handle, 0);
+    if (FData == MAP_FAILED) {
+      const int error = errno;
+      FData = nullptr;
+      ::close(handle);
+      throw EReadError("Stream read error: " + SystemReason(error) + " (" + fileName + ")");
+    }
+  }
+  ::close(handle);
+}
+
+TMappedFile::~TMappedFile() {
+  if (FData != nullptr) ::munmap(FData, FSize);
 }

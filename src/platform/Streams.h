@@ -1,10 +1,12 @@
 // Byte streams after the desktop class library: TStream is the interface, TMemoryStream a
 // growable buffer owned by the stream, TFileStream a file opened for the stream's lifetime.
+// TMappedFile maps a whole file for reading.
 // Sizes and positions are 64-bit byte counts. A stream is used by one thread at a time.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
@@ -94,4 +96,20 @@ class TFileStream : public TStream {
  private:
   std::string FFileName;
   int FHandle = -1;
+};
+
+// A whole file mapped read-only for the object's lifetime, without copying it into memory.
+// Failing to open raises EFOpenError as TFileStream does.
+class TMappedFile {
+ public:
+  explicit TMappedFile(const std::string& fileName);
+  ~TMappedFile();
+  TMappedFile(const TMappedFile&) = delete;
+  TMappedFile& operator=(const TMappedFile&) = delete;
+
+  std::string_view Bytes() const { return {static_cast<const char*>(FData), FSize}; }
+
+ private:
+  void* FData = nullptr;
+  size_t FSize = 0;
 };

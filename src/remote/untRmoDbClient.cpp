@@ -210,6 +210,11 @@ bool TRmoClient::OpenSQL(const std::string& sql, TCustomADODataSet& dataSet) {
 }
 
 void TRmoClient::ReceiveStream(TMemoryStream& stream) {
+  ReceivePayload(stream);
+  DecompressStream(stream);
+}
+
+void TRmoClient::ReceivePayload(TMemoryStream& stream) {
   const int32_t length = ReadInt(true);
   if (length == -1 && !IsConnected()) LinkLost();
   if (length < 0 || length > proto::kMaxPayloadBytes) {
@@ -220,14 +225,20 @@ void TRmoClient::ReceiveStream(TMemoryStream& stream) {
   }
   stream.SetSizeForOverwrite(length);
   if (ReadBytes(stream.Memory(), length) != length) LinkLost();
-  DecompressStream(stream);
 }
 
 int64_t TRmoClient::ReceiveToFile(const std::string& fileName) {
-  TMemoryStream stream;
-  ReceiveStream(stream);
-  stream.SaveToFile(fileName);
-  return stream.Size();
+  TMemoryStream payload;
+  ReceivePayload(payload);
+  // Inflated straight into the file: a large result never has to fit in memory twice.
+  try {
+    TFileStream file(fileName, fmCreate);
+    DecompressStreamTo(payload, file);
+    return file.Size();
+  } catch (...) {
+    std::remove(fileName.c_str());
+    throw;
+  }
 }
 
 bool TRmoClient::LoadDataset(TCustomADODataSet& dataSet, TMemoryStream& stream) {

@@ -66,6 +66,8 @@ class TRmoClient : public TSocketClient {
   // The payload of a result reply, decompressed into the stream or saved to a file.
   void ReceiveStream(TMemoryStream& stream);
   int64_t ReceiveToFile(const std::string& fileName);
+  // The compressed payload as it arrives: its length, checked, then its bytes.
+  void ReceivePayload(TMemoryStream& stream);
 
   const TSelectitems* SelectItems(const TDataSet& dataSet) const;
   // Where OpenSQL's file route puts results; the program's folder unless set.

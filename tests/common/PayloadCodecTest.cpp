@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -150,21 +151,62 @@ TEST(PayloadCodec, FailuresKeepThePayload) {
       {"no zlib header", badHeader, "data error", false},
       {"damaged block", corruptBlock, "data error", false},
   };
-  for (const auto& c : cases) {
-    TMemoryStream stream;
-    Fill(stream, c.payload);
-    try {
-      DecompressStream(stream);
-      ADD_FAILURE() << c.name << ": accepted";
-    } catch (const EReadError& e) {
-      EXPECT_TRUE(c.isReadError) << c.name;
-      EXPECT_EQ(e.Message, c.message) << c.name;
-    } catch (const EZDecompressionError& e) {
-      EXPECT_FALSE(c.isReadError) << c.name;
-      EXPECT_EQ(e.Message, c.message) << c.name;
+  // Both ways of decompressing fail alike; the streaming one writes to a destination.
+  const std::function<void(TMemoryStream&)> decompressors[] = {
+      [](TMemoryStream& stream) { DecompressStream(stream); },
+      [](TMemoryStream& stream) {
+        TMemoryStream destination;
+        DecompressStreamTo(stream, destination);
+      },
+  };
+  for (const auto& decompress : decompressors) {
+    for (const auto& c : cases) {
+      TMemoryStream stream;
+      Fill(stream, c.payload);
+      try {
+        decompress(stream);
+        ADD_FAILURE() << c.name << ": accepted";
+      } catch (const EReadError& e) {
+        EXPECT_TRUE(c.isReadError) << c.name;
+        EXPECT_EQ(e.Message, c.message) << c.name;
+      } catch (const EZDecompressionError& e) {
+        EXPECT_FALSE(c.isReadError) << c.name;
+        EXPECT_EQ(e.Message, c.message) << c.name;
+      }
+      EXPECT_TRUE(Content(stream) == c.payload) << c.name << ": the payload was changed";
     }
-    EXPECT_TRUE(Content(stream) == c.payload) << c.name << ": the payload was changed";
   }
+}
+
+TEST(PayloadCodec, StreamsInPiecesAsInOne) {
+  const Bytes plain = TextLike(3 * 1024 * 1024 + 17, 4);
+  TMemoryStream whole;
+  CompressBytes(plain.data(), static_cast<int64_t>(plain.size()), whole, 1);
+
+  // Pieces of every size, after bytes the destination already held.
+  TMemoryStream pieces;
+  const Bytes prefix = {9, 9, 9};
+  pieces.WriteBuffer(prefix.data(), 3);
+  TPayloadCompressor compressor(pieces, 1);
+  for (size_t at = 0, size = 1; at < plain.size(); at += size, size = size * 3 + 1) {
+    compressor.Write(plain.data() + at, static_cast<int64_t>(std::min(size, plain.size() - at)));
+  }
+  compressor.Finish();
+  EXPECT_EQ(pieces.Position(), pieces.Size());
+  EXPECT_TRUE(Content(pieces) == [&] {
+    Bytes expected = prefix;
+    expected.insert(expected.end(), whole.Memory(), whole.Memory() + whole.Size());
+    return expected;
+  }());
+
+  TMemoryStream plainOut;
+  DecompressStreamTo(whole, plainOut);
+  EXPECT_TRUE(Content(plainOut) == plain);
+
+  TMemoryStream empty;
+  TPayloadCompressor nothing(empty);
+  nothing.Finish();
+  EXPECT_EQ(empty.Size(), 0);
 }
 
 // The process's peak of virtual memory in KiB: it rises with any large allocation, touched or not.
