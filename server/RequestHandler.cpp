@@ -1,7 +1,9 @@
 #include "RequestHandler.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "PipelinedCompressor.h"
 #include "common/PayloadCodec.h"
 #include "data/RowsetXml.h"
 #include "remote/UntBaseProctol.h"
@@ -20,20 +22,40 @@ std::string ErrorReply(const std::string& utf8Message, TWireCodePage codePage) {
 
 namespace {
 
+// From this size of rows on, deflating beside the writer pays for its thread.
+constexpr size_t kPipelineFrom = size_t{4} << 20;
+
 TOutcome Query(const std::string& sql, TSqlBackend& backend, const THandlerOptions& options) {
   const auto recordset = backend.Query(sql);
-  std::string xml;
-  WriteRowsetXml(*recordset, xml);
-  TMemoryStream payload;
-  CompressBytes(xml.data(), static_cast<int64_t>(xml.size()), payload, options.CompressionLevel);
-  xml = std::string();
-  const int32_t status = payload.Size() > options.FileRouteThreshold ? 2 : proto::kStatusInMemory;
+  // The reply is built in one buffer: status and length, then the payload, compressed piece by
+  // piece as the document is written, so the whole document never sits in memory.
+  TMemoryStream reply;
+  reply.Reserve(static_cast<int64_t>(recordset->MemoryUsed() / 4) + (1 << 16));
+  reply.SetSizeForOverwrite(8);
+  reply.SetPosition(8);
+  if (recordset->MemoryUsed() >= kPipelineFrom) {
+    TPipelinedCompressor compressor(reply, options.CompressionLevel);
+    WriteRowsetXml(*recordset, [&](std::string& piece) { compressor.Write(piece); });
+    compressor.Finish();
+  } else {
+    TPayloadCompressor compressor(reply, options.CompressionLevel);
+    WriteRowsetXml(*recordset,
+                   [&](std::string& piece) { compressor.Write(piece.data(), static_cast<int64_t>(piece.size())); });
+    compressor.Finish();
+  }
+  const int64_t payloadSize = reply.Size() - 8;
+  if (payloadSize > proto::kMaxPayloadBytes) {
+    throw Exception("The result is " + std::to_string(payloadSize) +
+                    " bytes compressed, more than a reply can carry (" + std::to_string(proto::kMaxPayloadBytes) + ")");
+  }
+  const int32_t status = payloadSize > options.FileRouteThreshold ? 2 : proto::kStatusInMemory;
+  const std::string header = EncodeInt(status) + EncodeInt(static_cast<int32_t>(payloadSize));
+  std::memcpy(reply.Memory(), header.data(), header.size());
+
   TOutcome outcome;
   outcome.Rows = recordset->RowCount();
-  outcome.Payload = payload.Size();
-  outcome.Reply.reserve(static_cast<size_t>(payload.Size()) + 8);
-  outcome.Reply = EncodeInt(status) + EncodeInt(static_cast<int32_t>(payload.Size()));
-  outcome.Reply.append(reinterpret_cast<const char*>(payload.Memory()), static_cast<size_t>(payload.Size()));
+  outcome.Payload = payloadSize;
+  outcome.Reply.assign(reinterpret_cast<const char*>(reply.Memory()), static_cast<size_t>(reply.Size()));
   return outcome;
 }
 

@@ -29,6 +29,10 @@ struct TServerOptions {
   THandlerOptions Handler;
 };
 
+// Keeps the memory of a large result for the next one instead of handing it back to the
+// system and faulting it in again page by page. Call once at start, before other threads.
+void TuneAllocatorForLargeResults();
+
 // One line per event on standard error, whole lines from any thread.
 void LogLine(const std::string& line);
 

@@ -40,6 +40,7 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  server::TuneAllocatorForLargeResults();
   server::TServerOptions options;
   std::string database = "zuzavezu.db";
   std::string postgres;

@@ -733,9 +733,9 @@ bool AppendValue(std::string& out, const TColumnData& data, uint32_t row, TField
   return false;
 }
 
-}  // namespace
-
-void WriteRowsetXml(const TRecordset& recordset, std::string& out, size_t* replacedCount) {
+// The document into out; after each row, afterRow(out) may take what has been written so far.
+template <typename TAfterRow>
+void WriteDocument(const TRecordset& recordset, std::string& out, size_t* replacedCount, TAfterRow afterRow) {
   size_t replaced = 0;
   const auto& columns = recordset.Columns();
   const std::vector<std::string> xmlNames = XmlNamesOf(columns);
@@ -766,11 +766,6 @@ void WriteRowsetXml(const TRecordset& recordset, std::string& out, size_t* repla
     out += "\t\t</s:AttributeType>\n";
   }
   out += "\t\t<s:extends type='rs:rowbase'/>\n\t</s:ElementType>\n</s:Schema>\n<rs:data>\n";
-  // One allocation for the rows: growing a string of hundreds of megabytes by doubling would
-  // copy it several times over.
-  size_t perRow = 16;
-  for (const std::string& name : xmlNames) perRow += name.size() + 5;
-  out.reserve(out.size() + recordset.MemoryUsed() + perRow * static_cast<size_t>(recordset.RowCount()));
   for (int32_t position = 0; position < recordset.RowCount(); ++position) {
     const uint32_t row = recordset.PhysicalRow(position);
     out += "\t<z:row";
@@ -788,7 +783,32 @@ void WriteRowsetXml(const TRecordset& recordset, std::string& out, size_t* repla
       out += '\'';
     }
     out += "/>\n";
+    afterRow(out);
   }
   out += "</rs:data>\n</xml>\n";
   if (replacedCount) *replacedCount = replaced;
+}
+
+}  // namespace
+
+void WriteRowsetXml(const TRecordset& recordset, std::string& out, size_t* replacedCount) {
+  // One allocation for the rows: growing a string of hundreds of megabytes by doubling would
+  // copy it several times over.
+  size_t perRow = 16;
+  for (const TColumnDef& column : recordset.Columns()) perRow += column.Name.size() + 5;
+  out.reserve(out.size() + recordset.MemoryUsed() + perRow * static_cast<size_t>(recordset.RowCount()) + 4096);
+  WriteDocument(recordset, out, replacedCount, [](std::string&) {});
+}
+
+void WriteRowsetXml(const TRecordset& recordset, const std::function<void(std::string&)>& sink, size_t pieceSize,
+                    size_t* replacedCount) {
+  std::string piece;
+  piece.reserve(pieceSize + 64 * 1024);
+  WriteDocument(recordset, piece, replacedCount, [&](std::string& out) {
+    if (out.size() < pieceSize) return;
+    sink(out);
+    out.clear();
+    out.reserve(pieceSize + 64 * 1024);
+  });
+  if (!piece.empty()) sink(piece);
 }

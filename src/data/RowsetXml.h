@@ -4,6 +4,7 @@
 // offset, or row and column); nothing half-read is ever returned.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,3 +27,8 @@ std::shared_ptr<TRecordset> ReadRowsetXml(std::string_view document);
 // Writes the recordset's rows in their visible order. Characters that XML cannot carry are
 // replaced by U+FFFD; the number replaced is stored in *replaced when given.
 void WriteRowsetXml(const TRecordset& recordset, std::string& out, size_t* replaced = nullptr);
+// The same document in pieces of about pieceSize bytes, each handed to sink once full. The sink
+// may take the piece's content (by swapping in another string); whatever string it leaves is
+// cleared and filled with the next piece, so memory stays near pieceSize whatever the rows.
+void WriteRowsetXml(const TRecordset& recordset, const std::function<void(std::string& piece)>& sink,
+                    size_t pieceSize = size_t{1} << 20, size_t* replaced = nullptr);

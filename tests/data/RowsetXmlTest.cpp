@@ -429,6 +429,27 @@ TEST(RowsetWriter, RoundTripsEveryType) {
   EXPECT_EQ(Values(*read), Values(*written));
 }
 
+TEST(RowsetWriter, WritesTheSameDocumentInPieces) {
+  const auto recordset = EveryType();
+  std::string whole;
+  WriteRowsetXml(*recordset, whole);
+  for (const size_t pieceSize : {size_t{1}, size_t{100}, size_t{1} << 20}) {
+    std::string joined;
+    size_t calls = 0;
+    WriteRowsetXml(
+        *recordset,
+        [&](std::string& piece) {
+          ++calls;
+          joined += piece;
+          std::string taken;
+          taken.swap(piece);  // a sink may keep the piece
+        },
+        pieceSize);
+    EXPECT_EQ(joined, whole) << pieceSize;
+    EXPECT_EQ(calls > 1, pieceSize < whole.size()) << pieceSize;
+  }
+}
+
 TEST(RowsetWriter, AliasesNamesXmlCannotCarry) {
   std::vector<TColumnDef> columns;
   for (const char* name : {"Unit Cost", "1st", "a:b", "xmlns", "XmlThing", "dup", "dup", "c7", "数量", "c2", ""})
