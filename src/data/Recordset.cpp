@@ -151,6 +151,15 @@ size_t TColumnData::MemoryUsed() const {
   return bytes;
 }
 
+size_t TColumnData::BytesStored() const {
+  size_t bytes = FInt32.size() * 4 + FInt64.size() * 8 + FDouble.size() * 8 + FHandles.size() * 4;
+  if (!FBlockSizes.empty()) {
+    for (size_t i = 0; i + 1 < FBlockSizes.size(); ++i) bytes += FBlockSizes[i];
+    bytes += FLastBlockUsed;
+  }
+  return bytes;
+}
+
 // ---- TRecordset ----
 
 TRecordset::TRecordset(std::vector<TColumnDef> columns) : FColumns(std::move(columns)) {
@@ -179,6 +188,12 @@ int32_t TRecordset::InsertRow(int32_t position, const std::vector<TCellValue>& v
 }
 
 void TRecordset::DeleteRow(int32_t position) { Order.erase(Order.begin() + position); }
+
+size_t TRecordset::BytesStored() const {
+  size_t bytes = Order.size() * 4;
+  for (const TColumnData& data : FData) bytes += data.BytesStored();
+  return bytes;
+}
 
 size_t TRecordset::MemoryUsed() const {
   size_t bytes = Order.capacity() * 4;

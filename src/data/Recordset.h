@@ -50,6 +50,8 @@ class TColumnData {
   double GetDouble(uint32_t row) const;
   std::string_view GetBytes(uint32_t row) const;
   size_t MemoryUsed() const;
+  // What the values take, without capacity held for more: what sizes a copy of them.
+  size_t BytesStored() const;
 
   const TStorage Storage;
 
@@ -93,6 +95,7 @@ class TRecordset {
   int32_t InsertRow(int32_t position, const std::vector<TCellValue>& values);
   void DeleteRow(int32_t position);
   size_t MemoryUsed() const;
+  size_t BytesStored() const;
 
   std::vector<uint32_t> Order;
 

@@ -796,7 +796,7 @@ void WriteRowsetXml(const TRecordset& recordset, std::string& out, size_t* repla
   // copy it several times over.
   size_t perRow = 16;
   for (const TColumnDef& column : recordset.Columns()) perRow += column.Name.size() + 5;
-  out.reserve(out.size() + recordset.MemoryUsed() + perRow * static_cast<size_t>(recordset.RowCount()) + 4096);
+  out.reserve(out.size() + recordset.BytesStored() + perRow * static_cast<size_t>(recordset.RowCount()) + 4096);
   WriteDocument(recordset, out, replacedCount, [](std::string&) {});
 }
 

@@ -316,3 +316,15 @@ TEST(TADOConnection, OpensOnlyAReadableJetFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the values take sizes buffers for copies of them; the capacity held for more rows does not.
+TEST(TRecordset, BytesStoredCountsValuesNotCapacity) {
+  const auto recordset = Orders();
+  EXPECT_GE(recordset->MemoryUsed(), size_t{1} << 20);  // a text column's first block
+  EXPECT_GT(recordset->BytesStored(), size_t{3 * (8 + 2 + 8 + 8 + 8)});
+  EXPECT_LT(recordset->BytesStored(), size_t{1024});
+}
+
+}  // namespace
