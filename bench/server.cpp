@@ -221,21 +221,26 @@ int Query() {
   server::TServer service(io, options, pool);
   service.Start();
   std::thread loop([&] { io.run(); });
-  double endToEnd = 0;
+  // The first request meets a worker whose memory is cold; a running service has served
+  // large results before, which the second request shows.
+  double endToEnd = 0, repeated = 0;
   {
     TRmoHelper helper(service.Port());
     helper.ConnectServer("127.0.0.1", -1);
-    TADOQuery query1;
-    start = Clock::now();
-    helper.OpenTable("ReportType", query1);
-    endToEnd = Since(start);
-    if (query1.RecordCount() != 1000000) std::printf("wrong row count %d\n", query1.RecordCount());
+    for (double* measured : {&endToEnd, &repeated}) {
+      TADOQuery query1;
+      start = Clock::now();
+      helper.OpenTable("ReportType", query1);
+      *measured = Since(start);
+      if (query1.RecordCount() != 1000000) std::printf("wrong row count %d\n", query1.RecordCount());
+    }
   }
   service.Stop();
   loop.join();
 
   const double stages = query + toPayload + decompress + load;
   std::printf("end to end:            %.3f s = %.2f x libpq (target at most 3 x)\n", endToEnd, endToEnd / libpq);
+  std::printf("  repeated:            %.3f s = %.2f x libpq\n", repeated, repeated / libpq);
   std::printf(
       "  query into recordset %.3f s\n  XML, deflated beside (level 1) %.3f s (%.0f MB into %.0f MB)\n"
       "  decompression into the result file %.3f s\n  load from the file   %.3f s\n  wire and the rest    %.3f s\n",
