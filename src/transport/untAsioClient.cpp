@@ -1,5 +1,7 @@
 #include "transport/untAsioClient.h"
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <cstring>
 
@@ -116,8 +118,21 @@ bool TAsioClient::WaitForBytes(int32_t count) {
 }
 
 int32_t TAsioClient::ReadBytes(void* destination, int32_t count) {
-  if (count < 0 || !WaitForBytes(count) || !Buffer->Take(destination, count)) return -1;
-  return count;
+  if (count < 0) return -1;
+  // What has arrived is copied out while the rest is still arriving: a large read then costs
+  // little more than the transfer, and the receive buffer stays small. A link that goes down
+  // fails the read, as it fails every read after it.
+  auto* out = static_cast<uint8_t*>(destination);
+  int32_t done = 0;
+  for (;;) {
+    const int32_t available = AvailableBytes();
+    if (available < 0) return -1;
+    const int32_t piece = std::min(available, count - done);
+    if (piece > 0 && !Buffer->Take(out + done, piece)) return -1;
+    done += piece;
+    if (done == count) return count;
+    if (piece == 0) Sleep(1);
+  }
 }
 
 int32_t TAsioClient::ReadInt(bool networkOrder) {
