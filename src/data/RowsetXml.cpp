@@ -343,8 +343,9 @@ class TRowLoader {
       if (values[c]) Store(row, static_cast<int32_t>(c), *values[c]);
   }
 
+  // Calls visit at the start of each child element of the current one; visit consumes it.
   template <typename Visit>
-  void ForEachRowInside(Visit visit) {
+  void ForEachChild(Visit visit) {
     if (FReader.IsEmptyElement()) {
       FReader.Next();
       return;
@@ -357,27 +358,23 @@ class TRowLoader {
         if (FReader.Depth() < depth) return;
         continue;
       }
+      visit();
+    }
+  }
+
+  template <typename Visit>
+  void ForEachRowInside(Visit visit) {
+    ForEachChild([&] {
       if (IsRow())
         visit(Capture());
       else
         SkipCurrent();
-    }
+    });
   }
 
   void ReadUpdate() {
     std::optional<TCaptured> original, changed;
-    if (FReader.IsEmptyElement()) {
-      FReader.Next();
-      return;
-    }
-    const int depth = FReader.Depth();
-    while (true) {
-      const auto token = FReader.Next();
-      if (token == TXmlReader::TToken::EndOfDocument) break;
-      if (token == TXmlReader::TToken::EndElement) {
-        if (FReader.Depth() < depth) break;
-        continue;
-      }
+    ForEachChild([&] {
       if (FReader.Uri() == kRowsetUri && FReader.Local() == "original") {
         ForEachRowInside([&](TCaptured row) { original = std::move(row); });
       } else if (IsRow()) {
@@ -385,7 +382,7 @@ class TRowLoader {
       } else {
         SkipCurrent();
       }
-    }
+    });
     if (!original && !changed) return;
     TCaptured row = original ? std::move(*original) : TCaptured(FSchema.Visible.size());
     if (changed)
